@@ -1,0 +1,35 @@
+#pragma once
+// Everything one run of the program keeps, in one place. Routines take the
+// session by reference instead of reaching for globals, so the tests can run
+// many sessions side by side.
+
+#include <array>
+#include <cstdint>
+
+#include "driver/picture_file.hpp"
+#include "driver/records.hpp"
+#include "driver/run_log.hpp"
+#include "engine/palette.hpp"
+#include "engine/pixel.hpp"
+#include "platform/dialog.hpp"
+
+namespace zeno {
+
+struct Session {
+  CaseParameters params;
+  ViewSetup view;
+  CaseLoopState loop;
+  InteractionState interaction;
+  Palette palette;
+  EngineState engine;
+  PictureFile picture;
+  RunLog run_log;
+  Dialog parameter_dialog;
+
+  std::array<uint8_t, 1280> row_buffer{};
+  int64_t iteration_total = 0;  // iterations spent on the current picture
+  bool palette_rotated = false;
+  int32_t threads = 0;          // pixel workers; 0: one per hardware thread
+};
+
+}  // namespace zeno
