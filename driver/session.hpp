@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "driver/picture_file.hpp"
 #include "driver/records.hpp"
@@ -30,6 +31,12 @@ struct Session {
   int64_t iteration_total = 0;  // iterations spent on the current picture
   bool palette_rotated = false;
   int32_t threads = 0;          // pixel workers; 0: one per hardware thread
+
+  // Registered on the picture window for the left button while a picture is
+  // computed; nothing is registered when empty.
+  MouseRoutine on_mouse;
+  // Called after every row written: rows done so far, rows of the picture.
+  std::function<void(int rows_done, int rows_total)> on_row_done;
 };
 
 }  // namespace zeno
