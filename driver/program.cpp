@@ -153,7 +153,9 @@ int run_program(Session& session) {
     report_file_error(error);
     close_files_at_end(session);
     return exit_failure;
-  } catch (const ProgramShutdown&) {
+  } catch (...) {
+    // ProgramShutdown (the frame window was closed) or anything unforeseen:
+    // the files are closed, the exception goes on to the runtime.
     close_files_at_end(session);
     throw;
   }

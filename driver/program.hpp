@@ -54,8 +54,8 @@ void write_fatal_error_line(std::string_view status);
 // ends, the run log is closed and a picture file still open is kept when its
 // picture was completed and deleted otherwise. Returns exit_success after
 // Exit and exit_failure after a fatal dialog error or a file error (reported
-// in the default window and on stderr). ProgramShutdown from the runtime is
-// passed on after the files are closed.
+// in the default window and on stderr). ProgramShutdown from the runtime,
+// like any other exception, is passed on after the files are closed.
 int run_program(Session& session);
 
 }  // namespace zeno

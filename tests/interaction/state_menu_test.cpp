@@ -83,7 +83,7 @@ TEST_F(StateMenuTest, StopAndNewCaseOnlySetTheirFlags) {
   EXPECT_TRUE(session.interaction.rotate_colors.load());
 
   // No check marks appear on the two plain items.
-  const auto& items = rt.menus().at(4);
+  const auto items = rt.menus().at(4);
   EXPECT_EQ(items[1].flags, menu_unchecked);
   EXPECT_EQ(items[3].flags, menu_unchecked);
 }
