@@ -261,18 +261,18 @@ int main(int argc, char** argv) {
                "the picture file's path.",
                program_name};
   CommandLine cl;
-  app.add_option("--directory", cl.directory, "Output directory (must exist; default: the current one)");
-  app.add_option("--size", cl.size, "Picture size: 640x480, 800x600 (default), 1024x768 or 1280x1024");
-  app.add_option("--colors", cl.colors, "Colours: 16 or 236 (default)");
-  app.add_option("--algorithm", cl.algorithm, "Colouring: escape (default), integer or azimuthal");
-  app.add_option("--angle", cl.angle, "Azimuthal start angle in degrees, brought into 1..360 (default 360)");
+  app.add_option("--directory", cl.directory, "Output directory (must exist; default: the current one)")->type_name("DIR");
+  app.add_option("--size", cl.size, "Picture size: 640x480, 800x600 (default), 1024x768 or 1280x1024")->type_name("WxH");
+  app.add_option("--colors", cl.colors, "Colours: 16 or 236 (default)")->type_name("N");
+  app.add_option("--algorithm", cl.algorithm, "Colouring: escape (default), integer or azimuthal")->type_name("NAME");
+  app.add_option("--angle", cl.angle, "Azimuthal start angle in degrees, brought into 1..360 (default 360)")->type_name("N");
   app.add_flag("--border", cl.border, "Mark the boundary of the set");
-  app.add_option("--border-width", cl.border_width, "Border width in pixels, at most 1.5 (default 0.15)");
-  app.add_option("--center-x", cl.center_x, "Real part of the centre, -2 to 0.75 (default -0.7454298994)");
-  app.add_option("--center-y", cl.center_y, "Imaginary part of the centre, -1.5 to 1.5 (default 0.11300779474)");
+  app.add_option("--border-width", cl.border_width, "Border width in pixels, at most 1.5 (default 0.15)")->type_name("W");
+  app.add_option("--center-x", cl.center_x, "Real part of the centre, -2 to 0.75 (default -0.7454298994)")->type_name("X");
+  app.add_option("--center-y", cl.center_y, "Imaginary part of the centre, -1.5 to 1.5 (default 0.11300779474)")->type_name("Y");
   app.add_option("--magnification", cl.magnification,
-                 "Magnification, 0.125 up to 11258999068427828 / width (default 0.9)");
-  app.add_option("--threads", cl.threads, "Pixel workers; 0: one per hardware thread (default)");
+                 "Magnification, 0.125 up to 11258999068427828 / width (default 0.9)")->type_name("M");
+  app.add_option("--threads", cl.threads, "Pixel workers; 0: one per hardware thread (default)")->type_name("N");
   app.add_flag("--quiet", cl.quiet, "No progress bar");
 
   auto session = std::make_unique<Session>();
