@@ -78,6 +78,13 @@ TEST(RunLog, TimingLines) {
             " Total iterations = 3000000000,   Execution time  12:34:  .5\r\n\r\n");
 }
 
+TEST(RunLog, TimingLineShapeCheck) {
+  EXPECT_TRUE(test::is_timing_line(" Total iterations =   35712044,   Execution time   0: 1:23.4"));
+  EXPECT_TRUE(test::is_timing_line(" Total iterations =          0,   Execution time  23:59:  .0"));
+  EXPECT_FALSE(test::is_timing_line(" Total iterations =   35712044,   Execution time   0: 1:23.45"));
+  EXPECT_FALSE(test::is_timing_line(" Total iterations =   35712044,   Execution time   0:01:23.4x"));
+}
+
 // Three stopped pictures and a completed one: four groups of case lines and
 // one timing pair, appended after what the log already held.
 TEST(RunLog, StoppedPicturesLeaveTheLogOpen) {

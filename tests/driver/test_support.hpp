@@ -147,4 +147,24 @@ inline std::vector<std::string> crlf_lines(const std::string& text) {
   return lines;
 }
 
+// A right-justified number field: blanks, then digits (with at most one
+// decimal point when `decimals` > 0, followed by exactly that many digits).
+inline bool is_number_field(const std::string& field, int decimals = 0) {
+  std::size_t k = field.find_first_not_of(' ');
+  if (k == std::string::npos) return false;
+  const std::string number = field.substr(k);
+  const std::size_t point = number.find('.');
+  if (decimals == 0) return point == std::string::npos && number.find_first_not_of("0123456789") == std::string::npos;
+  if (point == std::string::npos || number.size() - point - 1 != static_cast<std::size_t>(decimals)) return false;
+  return (number.substr(0, point) + number.substr(point + 1)).find_first_not_of("0123456789") == std::string::npos;
+}
+
+// " Total iterations =" Integer(11) ",   Execution time" Integer(4) ":" Integer(2) ":" Fixed(4, 1)
+inline bool is_timing_line(const std::string& line) {
+  return line.size() == 60 && line.compare(0, 19, " Total iterations =") == 0 &&
+         is_number_field(line.substr(19, 11)) && line.compare(30, 18, ",   Execution time") == 0 &&
+         is_number_field(line.substr(48, 4)) && line[52] == ':' && is_number_field(line.substr(53, 2)) &&
+         line[55] == ':' && is_number_field(line.substr(56, 4), 1);
+}
+
 }  // namespace zeno::test
