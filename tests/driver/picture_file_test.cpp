@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,8 @@ struct SizeRow {
   uint32_t data_offset;
   uint32_t file_size;
 };
+
+inline void PrintTo(const SizeRow& t, std::ostream* os) { *os << t.width << "x" << t.height << "x" << t.bits; }
 
 class PictureFileSizes : public ::testing::TestWithParam<SizeRow> {};
 
@@ -180,6 +183,8 @@ struct NameCase {
   std::vector<std::string> present;
   std::string expected;
 };
+
+inline void PrintTo(const NameCase& t, std::ostream* os) { *os << t.name; }
 
 std::vector<std::string> names_upto(int n) {
   std::vector<std::string> out;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,8 @@ struct TimingCase {
   std::string seconds_text;  // Fixed(4, 1) as the run log shows it
   float seconds_near;
 };
+
+inline void PrintTo(const TimingCase& t, std::ostream* os) { *os << t.name; }
 
 class ElapsedTimeTest : public ::testing::TestWithParam<TimingCase> {};
 
@@ -191,6 +194,8 @@ struct RuleCase {
   bool border;
 };
 
+inline void PrintTo(const RuleCase& t, std::ostream* os) { *os << t.name; }
+
 class RowStepsTest : public RenderTest, public ::testing::WithParamInterface<RuleCase> {};
 
 TEST_P(RowStepsTest, DecideRowEqualsEvaluatePixel) {
@@ -254,6 +259,8 @@ struct StopCase {
   std::atomic<bool> InteractionState::*flag;
   bool stops;
 };
+
+inline void PrintTo(const StopCase& t, std::ostream* os) { *os << t.name; }
 
 class StopTest : public RenderTest, public ::testing::WithParamInterface<StopCase> {};
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "driver/limits.hpp"
@@ -47,6 +48,8 @@ struct MagnificationCase {
   std::string log_field;    // General(14, 5)
   std::string title_tail;   // after "), x", trailing blanks removed
 };
+
+inline void PrintTo(const MagnificationCase& t, std::ostream* os) { *os << t.magnification; }
 
 class MagnificationLayouts : public ::testing::TestWithParam<MagnificationCase> {};
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct ViewCase {
   std::optional<double> snapped_near;  // the snapped centre, to 1e-10
   int32_t min_zoom_box_width;
 };
+
+inline void PrintTo(const ViewCase& t, std::ostream* os) { *os << t.name; }
 
 float ceiling(int32_t width) { return max_magnification_for_width(width); }
 

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -171,6 +172,8 @@ struct SameCase {
   std::function<void(CaseParameters&)> set;
 };
 
+inline void PrintTo(const SameCase& t, std::ostream* os) { *os << t.name; }
+
 void small(CaseParameters& p) {
   p.resolution_code = 1;
   p.width = 640;
@@ -274,6 +277,8 @@ struct BadInput {
   std::vector<std::string> args;
   std::string mentioned;  // must appear in the message
 };
+
+inline void PrintTo(const BadInput& t, std::ostream* os) { *os << t.name; }
 
 class RefusedInput : public ::testing::TestWithParam<BadInput> {};
 
