@@ -82,8 +82,11 @@ W* widget(const DialogView& view, int id) {
 
 bool is_checked(const DialogView& view, int id) { return widget<QAbstractButton>(view, id)->isChecked(); }
 
-// A point inside a radio button's or check box's mark, where a click lands.
-QPoint on_mark(QWidget* w) { return QPoint(6, w->height() / 2); }
+// A user's click on a radio button's or check box's mark.
+void click_mark(const DialogView& view, int id) {
+  QWidget* w = view.control(id);
+  QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
+}
 
 // Shows the dialog and makes it the active window, so that keys, access keys
 // and the default button work as for a user.
@@ -291,10 +294,10 @@ TEST(DialogView, WhatTheUserEntersReachesTheModel) {
   QTest::keyClick(list, Qt::Key_Down);
   QTest::keyClick(list, Qt::Key_Down);
 
-  QTest::mouseClick(view.control(ctl::sixteen_colors), Qt::LeftButton, {}, on_mark(view.control(ctl::sixteen_colors)));
-  QTest::mouseClick(view.control(ctl::azimuthal), Qt::LeftButton, {}, on_mark(view.control(ctl::azimuthal)));
-  QTest::mouseClick(view.control(ctl::border), Qt::LeftButton, {}, on_mark(view.control(ctl::border)));
-  QTest::mouseClick(view.control(ctl::message), Qt::LeftButton, {}, on_mark(view.control(ctl::message)));
+  click_mark(view, ctl::sixteen_colors);
+  click_mark(view, ctl::azimuthal);
+  click_mark(view, ctl::border);
+  click_mark(view, ctl::message);
 
   view.read_into(model);
   EXPECT_EQ(text(model, ctl::directory), "/var/tmp/pictures");
@@ -353,10 +356,10 @@ TEST(DialogView, RefreshShowsTheModelWithoutReportingClicks) {
   EXPECT_EQ(model.find(ctl::resolution_list)->selected, 0);
 
   // The groups are exclusive again after the refresh.
-  QTest::mouseClick(view.control(ctl::colors_236), Qt::LeftButton, {}, on_mark(view.control(ctl::colors_236)));
+  click_mark(view, ctl::colors_236);
   EXPECT_FALSE(is_checked(view, ctl::sixteen_colors));
-  QTest::mouseClick(view.control(ctl::integer), Qt::LeftButton, {}, on_mark(view.control(ctl::integer)));
-  QTest::mouseClick(view.control(ctl::escape), Qt::LeftButton, {}, on_mark(view.control(ctl::escape)));
+  click_mark(view, ctl::integer);
+  click_mark(view, ctl::escape);
   EXPECT_FALSE(is_checked(view, ctl::integer));
 }
 
@@ -387,8 +390,7 @@ TEST_P(RadioGroups, AClickChecksOnlyWithinItsOwnGroupAndIsReported) {
   DialogView view(model);
   show_active(view);
   QSignalSpy clicks(&view, &DialogView::clicked);
-  QWidget* w = view.control(c.clicked);
-  QTest::mouseClick(w, Qt::LeftButton, {}, on_mark(w));
+  click_mark(view, c.clicked);
 
   ASSERT_EQ(clicks.count(), 1);
   EXPECT_EQ(clicks.at(0).at(0).toInt(), c.clicked);
@@ -414,8 +416,8 @@ TEST(DialogView, CheckBoxClicksAreReportedAfterTheBoxToggled) {
   std::vector<std::pair<int, bool>> seen;  // id, state when reported
   QObject::connect(&view, &DialogView::clicked, [&](int id) { seen.emplace_back(id, is_checked(view, id)); });
 
-  QTest::mouseClick(view.control(ctl::border), Qt::LeftButton, {}, on_mark(view.control(ctl::border)));
-  QTest::mouseClick(view.control(ctl::message), Qt::LeftButton, {}, on_mark(view.control(ctl::message)));
+  click_mark(view, ctl::border);
+  click_mark(view, ctl::message);
   QTest::keyClick(view.control(ctl::border), Qt::Key_Space);  // the focused box toggled by the keyboard
   QTest::mouseClick(view.control(ctl::help), Qt::LeftButton);  // a push button is no click to report
 
