@@ -49,7 +49,11 @@ void iterate_point(double c_re, double c_im, int32_t iteration_limit, int32_t& i
     }
   }
   iteration_count = count;
+  report_point(escaped, count, modulus2, x, y, output_mode, escape_value, final_angle);
+}
 
+void report_point(bool escaped, int32_t count, long double modulus2, long double x, long double y,
+                  int32_t output_mode, float& escape_value, float& final_angle) {
   if (output_mode < 0) {
     return;
   }

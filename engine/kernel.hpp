@@ -12,6 +12,13 @@ namespace zeno {
 void iterate_point(double c_re, double c_im, int32_t iteration_limit, int32_t& iteration_count,
                    float& escape_value, float& final_angle, int32_t output_mode);
 
+// The outputs iterate_point derives from where its loop ended: `count`
+// passes made, and for an escaped point the squared modulus that passed the
+// threshold and the last iterate (x, y). Shared by every kernel so that they
+// report alike.
+void report_point(bool escaped, int32_t count, long double modulus2, long double x, long double y,
+                  int32_t output_mode, float& escape_value, float& final_angle);
+
 // 2|z| ln|z| / |dz/dc| after exactly n passes (the kernel's count), in extended.
 long double boundary_distance(double c_re, double c_im, int32_t n);
 

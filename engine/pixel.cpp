@@ -4,6 +4,7 @@
 
 #include "engine/fpu.hpp"
 #include "engine/kernel.hpp"
+#include "engine/kernel_fast.hpp"
 #include "platform/runtime.hpp"
 
 namespace zeno {
@@ -102,17 +103,12 @@ void prepare_angle_table(AngleTable& table, int32_t angle) {
   }
 }
 
-PixelDecision decide_pixel(double c_re, double c_im, const PixelRule& rule, const AngleTable& angles) {
-  keep_extended_precision();
-  PixelDecision decision;
-  if (quick_interior(c_re, c_im)) {
-    return decision;
-  }
+namespace {
 
-  int32_t count = 0;
-  float escape_value = 0.0f;
-  float final_angle = 0.0f;
-  iterate_point(c_re, c_im, rule.iteration_limit, count, escape_value, final_angle, rule.angle);
+// The rest of the decision once the kernel has reported on the point.
+PixelDecision decide_after_kernel(double c_re, double c_im, int32_t count, float escape_value, float final_angle,
+                                  const PixelRule& rule, const AngleTable& angles) {
+  PixelDecision decision;
   decision.iterations = static_cast<uint32_t>(count);
 
   if (count >= rule.iteration_limit) {
@@ -143,6 +139,48 @@ PixelDecision decide_pixel(double c_re, double c_im, const PixelRule& rule, cons
   }
   decision.index = shade_index(f, shades);
   return decision;
+}
+
+// Pixels handed to the fast kernel in one go.
+constexpr int kernel_batch = 128;
+
+}  // namespace
+
+PixelDecision decide_pixel(double c_re, double c_im, const PixelRule& rule, const AngleTable& angles) {
+  keep_extended_precision();
+  if (quick_interior(c_re, c_im)) {
+    return PixelDecision{};
+  }
+  int32_t count = 0;
+  float escape_value = 0.0f;
+  float final_angle = 0.0f;
+  iterate_point(c_re, c_im, rule.iteration_limit, count, escape_value, final_angle, rule.angle);
+  return decide_after_kernel(c_re, c_im, count, escape_value, final_angle, rule, angles);
+}
+
+bool decide_pixels(const double* c_re, double c_im, int n, const PixelRule& rule, const AngleTable& angles,
+                   PixelDecision* out, const std::atomic<bool>* cancel) {
+  keep_extended_precision();
+  KernelPoint points[kernel_batch];
+  int column[kernel_batch];
+  for (int begin = 0; begin < n; begin += kernel_batch) {
+    const int end = n - begin < kernel_batch ? n : begin + kernel_batch;
+    int m = 0;
+    for (int i = begin; i < end; ++i) {
+      if (quick_interior(c_re[i], c_im)) {
+        out[i] = PixelDecision{};
+      } else {
+        points[m] = KernelPoint{c_re[i], c_im};
+        column[m++] = i;
+      }
+    }
+    if (!iterate_points(points, m, rule.iteration_limit, rule.angle, cancel)) return false;
+    for (int j = 0; j < m; ++j) {
+      const KernelPoint& p = points[j];
+      out[column[j]] = decide_after_kernel(p.c_re, p.c_im, p.count, p.escape_value, p.final_angle, rule, angles);
+    }
+  }
+  return true;
 }
 
 void paint_pixel(EngineState& state, int16_t column, int16_t row, uint8_t index) {

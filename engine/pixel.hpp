@@ -2,11 +2,13 @@
 // Where a pixel's colour is decided.
 //
 // decide_pixel() is the pure decision (index and iterations spent), callable
-// from any thread with a read-only AngleTable. evaluate_pixel() is the
+// from any thread with a read-only AngleTable; decide_pixels() makes the same
+// decisions for a run of pixels of one row, several at a time. evaluate_pixel() is the
 // program's per-pixel step: prepare the angle table, decide, add to the
 // iteration total, paint, store in the row buffer.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 namespace zeno {
@@ -41,6 +43,13 @@ struct PixelDecision {
 
 // The decision for the point (c_re, c_im). Touches no shared state.
 PixelDecision decide_pixel(double c_re, double c_im, const PixelRule& rule, const AngleTable& angles);
+
+// The decisions for the n points (c_re[i], c_im), each bit for bit what
+// decide_pixel() gives, computed with the fast kernel (kernel_fast.hpp).
+// Touches no shared state. Returns false as soon as *cancel (when given) is
+// seen set, with the decisions incomplete.
+bool decide_pixels(const double* c_re, double c_im, int n, const PixelRule& rule, const AngleTable& angles,
+                   PixelDecision* out, const std::atomic<bool>* cancel = nullptr);
 
 // The engine's state for the whole run.
 struct EngineState {
