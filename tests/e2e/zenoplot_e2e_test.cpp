@@ -9,10 +9,13 @@
 // picture window is found by matching the picture file's pixels, so the
 // mouse can be put on a known picture pixel) and reads the dialog's number
 // boxes through the clipboard. At the end the picture file and the run log
-// must be what the program promises.
+// must be what the program promises. Two shorter runs end the program with
+// a signal.
 //
 // Every wait is bounded by a generous deadline that only guards against a
 // hang; nothing depends on how fast the machine is.
+
+#include <signal.h>
 
 #include <gtest/gtest.h>
 
@@ -262,6 +265,11 @@ class ZenoplotOnX : public ::testing::Test {
 
   bool running() { return program_.state() == QProcess::Running; }
 
+  void start_program() {
+    program_.start(QStringLiteral(ZENOPLOT_EXE), {});
+    ASSERT_TRUE(program_.waitForStarted(10000)) << "zenoplot did not start";
+  }
+
   // The frame window (the one with the menu bar).
   QString frame() {
     QString found;
@@ -325,8 +333,7 @@ class ZenoplotOnX : public ::testing::Test {
 };
 
 TEST_F(ZenoplotOnX, OnePictureZoomBoxNewCaseAndExit) {
-  program_.start(QStringLiteral(ZENOPLOT_EXE), {});
-  ASSERT_TRUE(program_.waitForStarted(10000));
+  ASSERT_NO_FATAL_FAILURE(start_program());
 
   // The first dialog: OK with the start-up defaults (800 x 600, 236 colours).
   QString dlg = dialog(30000);
@@ -505,10 +512,44 @@ TEST_F(ZenoplotOnX, OnePictureZoomBoxNewCaseAndExit) {
   EXPECT_EQ(log[4], "");
 }
 
+// An interrupt or termination signal ends the program as closing the frame
+// window does: at once, with its files closed.
+TEST_F(ZenoplotOnX, InterruptAtTheFirstDialogLeavesNothing) {
+  ASSERT_NO_FATAL_FAILURE(start_program());
+  ASSERT_FALSE(dialog(30000).isEmpty()) << "no parameter dialog";
+  ::kill(pid_t(program_.processId()), SIGINT);
+  ASSERT_TRUE(program_.waitForFinished(20000)) << "SIGINT did not end the program";
+  EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program_.exitCode(), 128 + SIGINT);
+  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{});
+}
+
+TEST_F(ZenoplotOnX, TerminationWhileColoursCycleKeepsTheCompletedPicture) {
+  ASSERT_NO_FATAL_FAILURE(start_program());
+  const QString dlg = dialog(30000);
+  ASSERT_FALSE(dlg.isEmpty()) << "no parameter dialog";
+  const QString log_path = path("ZENOPLOT.TXT");
+  focus(dlg);
+  keys({"Return"});
+  ASSERT_TRUE(wait_until([&] { return read_file(log_path).contains("Total iterations"); }, 30000, 100))
+      << "the picture did not complete";
+  program_.terminate();
+  ASSERT_TRUE(program_.waitForFinished(20000)) << "SIGTERM did not end the program";
+  EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program_.exitCode(), 128 + SIGTERM);
+  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files, QDir::Name), (QStringList{"ZENOPIC0.BMP", "ZENOPLOT.TXT"}));
+  EXPECT_EQ(read_file(path("ZENOPIC0.BMP")).size(), 481600);
+  EXPECT_EQ(lines_of(read_file(log_path)).size(), 5u);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+    std::fputs("These tests need an X display: run them under xvfb-run.\n", stderr);
+    return 1;
+  }
   QGuiApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }
