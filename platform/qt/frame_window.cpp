@@ -13,10 +13,11 @@ namespace {
 const char* const window_list_property = "zeno_window_list";
 }
 
-UnitWindow::UnitWindow(int unit, QWidget* parent)
-    : QMdiSubWindow(parent, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                Qt::WindowMinMaxButtonsHint),
-      unit_(unit) {}
+UnitWindow::UnitWindow(int unit, QWidget* parent) : QMdiSubWindow(parent), unit_(unit) {}
+
+void UnitWindow::prevent_closing() {
+  setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint);
+}
 
 void UnitWindow::closeEvent(QCloseEvent* event) { event->ignore(); }
 

@@ -18,8 +18,11 @@ class UnitWindow : public QMdiSubWindow {
   Q_OBJECT
 
  public:
-  UnitWindow(int unit, QWidget* parent = nullptr);
+  explicit UnitWindow(int unit, QWidget* parent = nullptr);
   int unit() const { return unit_; }
+  // Takes the close button and the system menu away (after the MDI area
+  // has added its own flags).
+  void prevent_closing();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -942,6 +942,7 @@ void QtRuntime::create_view(const std::shared_ptr<Surface>& s, const std::string
   scroll->setWidgetResizable(fit_);
   window->setWidget(scroll);
   frame_->area()->addSubWindow(window);
+  window->prevent_closing();
   s->view = view;
   const int unit = s->unit;
   connect(view, &SurfaceView::mouse, this,
@@ -964,8 +965,16 @@ void QtRuntime::update_view(const std::shared_ptr<Surface>& s, const std::string
   // As large as the picture at one to one, as far as the frame has room.
   const QSize extra = window->size() - scroll->viewport()->size();
   QSize wanted = s->shown.size() + extra;
-  if (frame_->area()->isVisible()) wanted = wanted.boundedTo(frame_->area()->viewport()->size());
-  window->resize(wanted);
+  if (!frame_->area()->isVisible()) {
+    window->resize(wanted);
+    return;
+  }
+  const QSize room = frame_->area()->viewport()->size();
+  window->resize(wanted.boundedTo(room));
+  // Moved in where it would reach past the frame's edge.
+  const QPoint at(std::clamp(window->x(), 0, std::max(room.width() - window->width(), 0)),
+                  std::clamp(window->y(), 0, std::max(room.height() - window->height(), 0)));
+  window->move(at);
 }
 
 void QtRuntime::destroy_view(const std::shared_ptr<Surface>& s) {

@@ -165,6 +165,17 @@ TEST_F(QtRuntimeTest, RectangleIncludesBothCorners) {
   EXPECT_EQ(rt->pixel(picture_unit, 31, 25), 0);
 }
 
+TEST_F(QtRuntimeTest, ExclusiveOrRectangleTouchesEachOutlinePixelOnce) {
+  gw_open_window(picture_unit, "picture");
+  gw_set_write_mode(write_xor);
+  gw_set_color(9);
+  gw_rectangle(rectangle_outline, 10, 20, 30, 25);
+  gw_rectangle(rectangle_outline, 50, 50, 50, 50);
+  // A corner drawn twice would cancel itself out.
+  for (auto [x, y] : {std::pair{10, 20}, {30, 20}, {10, 25}, {30, 25}, {50, 50}})
+    EXPECT_EQ(rt->pixel(picture_unit, x, y), 9) << x << "," << y;
+}
+
 TEST_F(QtRuntimeTest, PaletteLoadChangesTheShownColoursButNotTheIndices) {
   open_picture_with_pattern();
   rt->present_now();
@@ -536,6 +547,7 @@ TEST_F(MenuTest, TheCheckMarkIsTheProgramsToChange) {
   gw_add_menu_item(4, 2, menu_checked, "&Keep", [this](int state) { record("keep", state); });
   QAction* keep = rt->menu_action(4, 2);
   keep->trigger();
+  EXPECT_TRUE(keep->isChecked());
   keep->trigger();
   EXPECT_TRUE(keep->isChecked());
   EXPECT_EQ(chosen, (std::vector<std::string>{"keep 1", "keep 1"}));
