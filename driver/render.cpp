@@ -169,11 +169,12 @@ void render_picture(Session& s) {
   const PictureJob job = make_picture_job(s);
   const std::vector<int> order = row_order(s.params.height);
   const int rows_total = static_cast<int>(order.size());
-  RowDecisions decisions;
+  // The workers decide the rows ahead of this loop; leaving it, however it
+  // happens, stops them and drops what they decided ahead.
+  DecidedRows decided(s.workers, job, order, worker_count(s.threads));
   int rows_done = 0;
   for (int r : order) {
-    decide_row(job, r, decisions);
-    paint_and_write_row(s, r, decisions);
+    paint_and_write_row(s, r, decided.row(static_cast<std::size_t>(rows_done)));
     ++rows_done;
     if (s.on_row_done) s.on_row_done(rows_done, rows_total);
     if (leave_requested(s.interaction)) return;

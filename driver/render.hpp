@@ -2,12 +2,15 @@
 // The render loop: one picture, row by row from the middle outwards.
 //
 // A row goes through two steps:
-//   decide_row         the colour index and iteration count of every pixel;
-//                      pure, touches nothing shared, so it may run anywhere;
+//   deciding           the colour index and iteration count of every pixel;
+//                      pure, touches nothing shared, so it may run anywhere:
+//                      the pixel workers (render_workers.hpp) do it ahead of
+//                      the loop with the fast kernel; decide_row is the plain
+//                      sequential reference;
 //   paint_and_write_row  adds the counts to the total, paints the pixels,
 //                      fills the row buffer and writes the row's record.
-// render_picture runs both on the logic thread for each row in row_order(),
-// and polls the stop flags after every row.
+// render_picture takes the rows in row_order() on the logic thread, paints
+// and writes each, and polls the stop flags after every row.
 
 #include <array>
 #include <cstdint>
@@ -71,7 +74,8 @@ PictureJob make_picture_job(Session& s);
 double row_imaginary(const PictureJob& job, int r);
 double column_real(const PictureJob& job, int c);
 
-// Decides every pixel of row r. Safe to call from any thread.
+// Decides every pixel of row r with the plain loop: the reference the
+// workers' decisions equal bit for bit. Safe to call from any thread.
 void decide_row(const PictureJob& job, int r, RowDecisions& out);
 
 // Adds the row's counts to the iteration total, paints its pixels, stores

@@ -9,6 +9,7 @@
 
 #include "driver/picture_file.hpp"
 #include "driver/records.hpp"
+#include "driver/render_workers.hpp"
 #include "driver/run_log.hpp"
 #include "engine/palette.hpp"
 #include "engine/pixel.hpp"
@@ -31,6 +32,7 @@ struct Session {
   int64_t iteration_total = 0;  // iterations spent on the current picture
   bool palette_rotated = false;
   int32_t threads = 0;          // pixel workers; 0: one per hardware thread
+  RenderWorkers workers;        // started with the first picture, ended with the session
 
   // Registered on the picture window for the left button while a picture is
   // computed; nothing is registered when empty.
