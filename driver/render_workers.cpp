@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <unordered_map>
 
@@ -139,6 +140,8 @@ RenderWorkers::~RenderWorkers() {
 }
 
 void RenderWorkers::start(const PictureJob& job, const std::vector<int>& order, int threads) {
+  if (job.width < 1 || job.width > max_picture_width || job.angles == nullptr)
+    throw std::invalid_argument("RenderWorkers::start: picture width out of range or no angle table");
   finish();
   State& st = *state_;
   threads = std::max(threads, 1);
