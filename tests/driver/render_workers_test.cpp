@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -175,6 +176,17 @@ TEST(RenderWorkers, ThreadsAreStartedWithTheFirstPictureAndResizedOnDemand) {
   EXPECT_EQ(workers.threads(), 1);
   EXPECT_EQ(worker_count(4), 4);
   EXPECT_GE(worker_count(0), 1);
+}
+
+TEST(RenderWorkers, RefusesAPictureWiderThanItsRows) {
+  Session s;
+  set_tiny_case(views[0], s);
+  derive_view(s.params, s.view);
+  PictureJob job = make_picture_job(s);
+  job.width = max_picture_width + 1;
+  RenderWorkers workers;
+  EXPECT_THROW(workers.start(job, row_order(16), 1), std::invalid_argument);
+  EXPECT_TRUE(workers.idle());
 }
 
 // --- whole pictures through compute_picture ---
