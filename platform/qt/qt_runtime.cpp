@@ -10,9 +10,11 @@
 #include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <pthread.h>
+#include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -168,6 +170,11 @@ struct DialogSession {
 
 QtRuntime::QtRuntime(QSize available_screen)
     : ui_thread_(std::this_thread::get_id()), draw_(std::make_unique<DrawState>()) {
+  bell_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (bell_fd_ >= 0) {
+    bell_ = new QSocketNotifier(bell_fd_, QSocketNotifier::Read, this);
+    connect(bell_, &QSocketNotifier::activated, this, &QtRuntime::bell_rung);
+  }
   available_ = available_screen;
   if (available_.isEmpty()) {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -198,6 +205,8 @@ QtRuntime::~QtRuntime() {
   request_shutdown();
   if (logic_.joinable()) logic_.join();
   delete frame_;
+  delete bell_;
+  if (bell_fd_ >= 0) ::close(bell_fd_);
 }
 
 void QtRuntime::start_program(std::function<void()> entry, std::function<void()> at_shutdown) {
@@ -301,8 +310,20 @@ void QtRuntime::post(std::function<void()> task) {
     first = posted_.empty();
     posted_.push_back(std::move(task));
   }
-  // The queue carries the work; Qt only rings the bell.
-  if (first) QMetaObject::invokeMethod(this, &QtRuntime::run_posted, Qt::QueuedConnection);
+  // The queue carries the work; an eventfd rings the bell, so that nothing
+  // but this queue and its mutex passes between the threads.
+  if (first) {
+    const uint64_t one = 1;
+    if (bell_fd_ < 0 || ::write(bell_fd_, &one, sizeof one) != static_cast<ssize_t>(sizeof one))
+      QMetaObject::invokeMethod(this, &QtRuntime::run_posted, Qt::QueuedConnection);
+  }
+}
+
+void QtRuntime::bell_rung() {
+  uint64_t count;
+  while (::read(bell_fd_, &count, sizeof count) > 0) {
+  }
+  run_posted();
 }
 
 void QtRuntime::run_posted() {

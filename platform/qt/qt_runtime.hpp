@@ -41,6 +41,7 @@
 class QAction;
 class QMainWindow;
 class QMdiSubWindow;
+class QSocketNotifier;
 
 namespace zeno {
 
@@ -155,6 +156,7 @@ class QtRuntime : public QObject, public Runtime {
   // else queued in call order.
   void post(std::function<void()> task);
   void run_posted();
+  void bell_rung();
   // Waits on the logic thread until `done` holds (checked under wait_mutex_)
   // or the program has to end (throws ProgramShutdown). A timeout in
   // milliseconds < 0 waits without limit; returns false on timeout.
@@ -204,6 +206,8 @@ class QtRuntime : public QObject, public Runtime {
   // Tasks for the user-interface thread.
   std::mutex post_mutex_;
   std::deque<std::function<void()>> posted_;
+  int bell_fd_ = -1;                   // written when the queue gets its first task
+  QSocketNotifier* bell_ = nullptr;    // owned
 
   // Surfaces and the drawing state.
   mutable std::mutex canvas_mutex_;
