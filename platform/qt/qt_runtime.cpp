@@ -1071,12 +1071,15 @@ void QtRuntime::present(Surface& s) {
 
 void QtRuntime::set_fit(bool fit) {
   fit_ = fit;
-  std::lock_guard lock(canvas_mutex_);
-  for (const auto& [unit, s] : units_) {
-    if (SurfaceView* view = s->view) {
-      if (QScrollArea* scroll = scroll_area(view)) scroll->setWidgetResizable(fit);
-      view->set_fit(fit);
-    }
+  std::vector<QPointer<SurfaceView>> views;
+  {
+    std::lock_guard lock(canvas_mutex_);
+    for (const auto& [unit, s] : units_) views.push_back(s->view);
+  }
+  for (SurfaceView* view : views) {
+    if (view == nullptr) continue;
+    if (QScrollArea* scroll = scroll_area(view)) scroll->setWidgetResizable(fit);
+    view->set_fit(fit);
   }
 }
 

@@ -16,6 +16,10 @@
 // thread (Pause, a key, a dialog, a sleep, a palette load) are released by
 // request_shutdown(), after which every operation on the logic thread throws
 // ProgramShutdown.
+//
+// Operations may also be called on the user-interface thread (the program's
+// mouse and menu routines do): there they never wait and never throw;
+// gw_wait_key and gw_sleep return at once and dlg_modal returns -1.
 
 #include <QFont>
 #include <QImage>

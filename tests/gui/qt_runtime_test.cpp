@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -322,6 +323,17 @@ TEST_F(QtRuntimeTest, OpenMakesTheWindowActiveAndScreenSizedAndCloseReturnsToThe
   EXPECT_EQ(rt->active_unit(), default_unit);
   EXPECT_EQ(rt->subwindow(picture_unit), nullptr);
   EXPECT_EQ(rt->frame()->findChild<QMdiArea*>()->subWindowList().size(), 1);
+}
+
+TEST_F(QtRuntimeTest, CopyPutsTheActiveWindowsPictureOnTheClipboard) {
+  gw_open_window(picture_unit, "picture");
+  gw_set_color(12);
+  gw_set_pixel(7, 3);
+  rt->menu_action(2, 1)->trigger();  // Edit > Copy
+  const QImage copied = QGuiApplication::clipboard()->image();
+  ASSERT_EQ(copied.size(), test_screen);
+  EXPECT_EQ(copied.pixel(7, 3), rt->shown_pixel(picture_unit, 7, 3));
+  EXPECT_NE(copied.pixel(7, 3), copied.pixel(8, 3));
 }
 
 TEST_F(QtRuntimeTest, UserCannotCloseARuntimeWindow) {
