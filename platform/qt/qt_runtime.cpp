@@ -956,7 +956,7 @@ QScrollArea* scroll_area(QWidget* view) {
 
 void QtRuntime::create_view(const std::shared_ptr<Surface>& s, const std::string& title) {
   auto* window = new UnitWindow(s->unit);
-  auto* scroll = new QScrollArea;
+  auto* scroll = new SurfaceScrollArea;
   scroll->setBackgroundRole(QPalette::Dark);
   auto* view = new SurfaceView(s);
   scroll->setWidget(view);
@@ -984,8 +984,8 @@ void QtRuntime::update_view(const std::shared_ptr<Surface>& s, const std::string
   if (window == nullptr || scroll == nullptr) return;
   window->setWindowTitle(qstring(title));
   // As large as the picture at one to one, as far as the frame has room.
-  const QSize extra = window->size() - scroll->viewport()->size();
-  QSize wanted = s->shown.size() + extra;
+  scroll->updateGeometry();
+  const QSize wanted = window->sizeHint();
   if (!frame_->area()->isVisible()) {
     window->resize(wanted);
     return;

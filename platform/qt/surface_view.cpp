@@ -166,4 +166,10 @@ void SurfaceView::keyPressEvent(QKeyEvent* event) {
   }
 }
 
+QSize SurfaceScrollArea::sizeHint() const {
+  if (widget() == nullptr) return QScrollArea::sizeHint();
+  const int frame = 2 * frameWidth();
+  return widget()->sizeHint() + QSize(frame, frame);
+}
+
 }  // namespace zeno

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPointer>
 #include <QRect>
+#include <QScrollArea>
 #include <QWidget>
 
 #include <array>
@@ -92,6 +93,14 @@ class SurfaceView : public QWidget {
 
   std::shared_ptr<Surface> surface_;
   bool fit_ = false;
+};
+
+// The scroll area around a view: as large as the picture it holds, so that a
+// child window can be sized to show the whole picture.
+class SurfaceScrollArea : public QScrollArea {
+ public:
+  using QScrollArea::QScrollArea;
+  QSize sizeHint() const override;
 };
 
 }  // namespace zeno
