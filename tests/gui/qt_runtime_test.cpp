@@ -644,6 +644,9 @@ TEST_F(QtRuntimeTest, PauseHoldsTheLogicThreadAtItsNextCall) {
   EXPECT_EQ(calls.load(), held);
   rt->set_paused(false);
   EXPECT_TRUE(eventually([&] { return calls.load() > held; }));
+  // End the program while the counter it writes still exists.
+  rt->request_shutdown();
+  rt->join_program();
 }
 
 TEST_F(QtRuntimeTest, WaitKeyReturnsOnAKeyTypedInTheWindow) {
