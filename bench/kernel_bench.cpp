@@ -45,26 +45,11 @@ void report(benchmark::State& state, int64_t iterations, uint64_t tsc) {
   state.counters["tsc/iteration"] = static_cast<double>(tsc) / static_cast<double>(iterations);
 }
 
-void BM_PlainSinglePoint(benchmark::State& state) {
-  const auto& points = filament_points();
-  int64_t iterations = 0;
-  uint64_t tsc = 0;
-  for (auto _ : state) {
-    const uint64_t t0 = __rdtsc();
-    for (const KernelPoint& p : points) {
-      int32_t count = 0;
-      float ev = 0.0f;
-      float fa = 0.0f;
-      iterate_point(p.c_re, p.c_im, limit, count, ev, fa, -1);
-      iterations += count;
-    }
-    tsc += __rdtsc() - t0;
-  }
-  report(state, iterations, tsc);
-}
-BENCHMARK(BM_PlainSinglePoint)->Unit(benchmark::kMillisecond);
+// One point at a time through a kernel with iterate_point's signature.
+using SinglePointKernel = void (*)(double, double, int32_t, int32_t&, float&, float&, int32_t);
 
-void BM_FastSinglePoint(benchmark::State& state) {
+template <SinglePointKernel kernel>
+void BM_SinglePoint(benchmark::State& state) {
   const auto& points = filament_points();
   int64_t iterations = 0;
   uint64_t tsc = 0;
@@ -74,14 +59,15 @@ void BM_FastSinglePoint(benchmark::State& state) {
       int32_t count = 0;
       float ev = 0.0f;
       float fa = 0.0f;
-      iterate_point_fast(p.c_re, p.c_im, limit, count, ev, fa, -1);
+      kernel(p.c_re, p.c_im, limit, count, ev, fa, -1);
       iterations += count;
     }
     tsc += __rdtsc() - t0;
   }
   report(state, iterations, tsc);
 }
-BENCHMARK(BM_FastSinglePoint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SinglePoint<iterate_point>)->Name("BM_PlainSinglePoint")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SinglePoint<iterate_point_fast>)->Name("BM_FastSinglePoint")->Unit(benchmark::kMillisecond);
 
 void BM_FastInterleaved(benchmark::State& state) {
   std::vector<KernelPoint> points = filament_points();
